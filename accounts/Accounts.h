@@ -23,9 +23,9 @@ class TAccountList
 public:
     int Count() const { return int(m_items.size()); }
     TAccount* operator[](int index) const { return m_items[size_t(index)].get(); }
-    int IndexOf(const TAccount* account) const;  // by identity; -1 when absent
+    int IndexOf(const TAccount* account) const; // by identity; -1 when absent
     void Delete(int index);
-    TAccount* Add();  // used by AddAccount only
+    TAccount* Add(); // used by AddAccount only
 
 private:
     std::vector<std::unique_ptr<TAccount>> m_items;
@@ -36,7 +36,7 @@ extern TAccountList* Accounts;
 extern std::function<void()> OnAddAccount;
 
 TAccount* AddAccount(const QString& login, const QString& password);
-void LoadAccounts();  // creates Accounts and fills it from DataFolder + "acc.lst"
+void LoadAccounts(); // creates Accounts and fills it from DataFolder + "acc.lst"
 // Writes acc.lst atomically (owner-only) and releases Accounts. Returns the error text, empty on success.
 QString SaveAccounts();
 // Releases Accounts without writing (a second instance).

@@ -17,9 +17,12 @@ public:
     QTreeWidget* vUsers;
     QPushButton* btnAdd;
     QPushButton* btnDel;
-    TAccount* Chosen = nullptr;  // set only when the dialog ends with OK
+    TAccount* Chosen = nullptr; // set only when the dialog ends with OK
 
     void vUsersDblClick();
     void btnDelClick();
     void btnAddClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -21,13 +21,13 @@ struct TGAValues
 class TOptions
 {
 public:
-    TOptions();  // runs Reset
+    TOptions(); // runs Reset
 
-    void Reset();  // finds and creates DataFolder; every value 0 or false
-    void Load();   // Reset, then reads Options.xml if it exists; raises std::runtime_error
-    void Save();   // writes Options.xml atomically; raises std::runtime_error with the reason
+    void Reset(); // finds and creates DataFolder; every value 0 or false
+    void Load();  // Reset, then reads Options.xml if it exists; raises std::runtime_error
+    void Save();  // writes Options.xml atomically; raises std::runtime_error with the reason
 
-    QString DataFolder() const;  // always ends with "/"
+    QString DataFolder() const; // always ends with "/"
 
     int Left() const;
     int Top() const;
@@ -56,5 +56,5 @@ private:
 
 extern TOptions* Options;
 
-void OptionsStart();  // creates Options (Reset, data folder created)
-void OptionsStop();   // releases Options (saving is the caller's step, see the start-up sequence)
+void OptionsStart(); // creates Options (Reset, data folder created)
+void OptionsStop();  // releases Options (saving is the caller's step, see the start-up sequence)
