@@ -9,6 +9,10 @@
 
 class QObject;
 
+// Reply bodies beyond these (after inflating) make the exchange fail.
+inline constexpr qint64 HttpTextBodyCap = 32 * 1024 * 1024;
+inline constexpr qint64 HttpFileBodyCap = 8 * 1024 * 1024;
+
 // One HTTP client per request, over a libcurl easy handle. The blocking operations never raise:
 // a failed exchange gives false (or empty text from HttpFetch).
 class TAsyncHttp
@@ -70,6 +74,7 @@ void HttpGlobalCleanup();
 // Makes every waiting and every later transfer fail at once (program shutdown).
 void HttpAbortAll();
 bool HttpAborting();
+void HttpResetAbort();  // tests only: requests work again after HttpAbortAll
 
 // Test seam: requests for host:port are connected to 127.0.0.1:toPort while keeping their URL and
 // Host header. Only tests and tools set it; the program never does.

@@ -16,7 +16,7 @@ public:
     bool IsValid() const;  // false when the pattern did not compile
     bool Match();          // first match
     bool MatchAgain();     // next match after the previous one (one character on after an empty one)
-    int GroupCount() const;
+    int GroupCount() const;  // highest group that took part in the last match
     QString Group(int n) const;  // empty for a group beyond the count or one that took no part
 
 private:
