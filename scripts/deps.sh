@@ -1,7 +1,8 @@
 # Debian packages Quillbox needs, and the one place that installs them. Sourced by run.sh and test.sh.
 QUILLBOX_BUILD_PACKAGES="cmake g++ make pkg-config qt6-base-dev libcurl4-openssl-dev libpcre2-dev zlib1g-dev"
 QUILLBOX_TEST_PACKAGES="libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libboost-dev \
-xvfb xauth openbox trayer x11-utils xdotool iproute2 util-linux imagemagick appstream dpkg-dev file"
+xvfb xauth openbox trayer x11-utils xdotool iproute2 util-linux imagemagick appstream dpkg-dev file \
+desktop-file-utils libxcb-damage0-dev"
 QUILLBOX_RUN_PACKAGES="libqt6svg6 qt6-wayland fonts-dejavu-core"
 
 # ensure_packages PKG...: installs what is missing (as root), or names the command to run.
