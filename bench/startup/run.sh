@@ -3,7 +3,7 @@
 #   1. exec to the first painted main window, quillbox with no accounts against an empty Qt Widgets
 #      program of the same window size (bench/startup/empty), alternating, RUNS each;
 #   2. the peak RSS of the same runs (each program ended with SIGTERM 300 ms after its first paint);
-#   3. sign-in as the user sees it: from the window manager activating the main window to the
+#   3. sign-in as the user sees it: from the main window receiving the focus (its activation) to the
 #      first repaint of the editor after the emulator received activity.get, RUNS times.
 # Everything runs in one Xvfb + openbox session inside a private network namespace with the
 # emulator on port 80 (scripts/netns-run.sh), so no request leaves the machine.
@@ -100,4 +100,4 @@ printf '%-44s %10.0f %10.0f %8.2f %s\n' "peak RSS, median KiB" "$q_kb" "$e_kb" \
 echo "  first paint range ms: quillbox $(cut -d' ' -f1 "$work/quillbox.txt" | range), empty $(cut -d' ' -f1 "$work/empty.txt" | range)"
 printf '%-44s %10.1f %21s %s\n' "sign-in, activation to status shown, median ms" "$s_ms" "" "< 50"
 [ "$failed" -eq 0 ] || echo "  $failed sign-in run(s) could not be measured and are not counted"
-echo "  of which activation to activity.get at the emulator: median $r_ms ms; range $(cut -d' ' -f1 "$work/signin.txt" | range) ms"
+echo "  sign-in range $(cut -d' ' -f1 "$work/signin.txt" | range) ms; activation to activity.get at the emulator: median $r_ms ms"

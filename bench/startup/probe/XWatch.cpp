@@ -62,6 +62,10 @@ void XWatch::Track(xcb_window_t window)
     const xcb_damage_damage_t damage = xcb_generate_id(m_conn.get());
     xcb_damage_create(m_conn.get(), damage, window, XCB_DAMAGE_REPORT_LEVEL_BOUNDING_BOX);
     m_damage[window] = damage;
+    // The keyboard focus arriving is the moment the program is activated; the window manager's
+    // _NET_ACTIVE_WINDOW may be set a little later.
+    const uint32_t mask = XCB_EVENT_MASK_FOCUS_CHANGE;
+    xcb_change_window_attributes(m_conn.get(), window, XCB_CW_EVENT_MASK, &mask);
     xcb_flush(m_conn.get());
 }
 
@@ -106,6 +110,10 @@ std::optional<XWatch::Event> XWatch::Next()
             xcb_damage_subtract(m_conn.get(), damage->damage, XCB_NONE, XCB_NONE);
             xcb_flush(m_conn.get());
             return Event{Event::Kind::Painted, damage->drawable, damage->area, damage->geometry, now};
+        } else if (type == XCB_FOCUS_IN) {
+            auto* focus = reinterpret_cast<xcb_focus_in_event_t*>(ev.get());
+            if (focus->detail != XCB_NOTIFY_DETAIL_POINTER && m_damage.count(focus->event))
+                return Event{Event::Kind::Activated, focus->event, {}, {}, now};
         } else if (type == XCB_PROPERTY_NOTIFY) {
             auto* prop = reinterpret_cast<xcb_property_notify_event_t*>(ev.get());
             if (prop->window == m_root && prop->atom == m_netActive) {

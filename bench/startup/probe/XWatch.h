@@ -12,7 +12,7 @@
 
 // Watches an X display from outside a program: which top-level windows it creates, when each is
 // drawn into (DAMAGE extension, so no cooperation of the program is needed) and which window the
-// window manager makes active.
+// window manager makes active (the focus arriving, or _NET_ACTIVE_WINDOW, whichever comes first).
 class XWatch
 {
 public:

@@ -1,6 +1,6 @@
 // Starts a program and measures, from outside, what its user sees:
 //   paint:  time from exec to the first drawing into its window titled TITLE, and its peak RSS;
-//   signin: time from the window manager activating that window to the first drawing of its
+//   signin: time from that window's activation (the focus arriving) to the first drawing of its
 //           editor area after the server's log file has shown PATTERN (the status has arrived).
 // The program is not told it is measured: nothing is passed to it but its own arguments.
 //
