@@ -63,25 +63,7 @@ Port80Emulator::~Port80Emulator()
 
 QList<VkEmuRequest> Port80Emulator::Requests() const
 {
-    QList<VkEmuRequest> out;
-    QFile file(m_logPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return out;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        if (o.isEmpty())
-            continue;
-        VkEmuRequest r;
-        r.method = o.value(u"method"_s).toString();
-        r.host = o.value(u"host"_s).toString();
-        r.path = o.value(u"path"_s).toString();
-        r.version = o.value(u"version"_s).toString();
-        for (const QJsonValue& h : o.value(u"headers"_s).toArray())
-            r.headers.append({h.toArray().at(0).toString(), h.toArray().at(1).toString()});
-        r.body = o.value(u"body"_s).toString().toLatin1();
-        out.append(r);
-    }
-    return out;
+    return ReadVkEmuLog(m_logPath);
 }
 
 QJsonObject Port80Emulator::State() const

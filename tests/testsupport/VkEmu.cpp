@@ -120,16 +120,17 @@ QString VkEmu::LogPath() const
     return m_dir.filePath(u"requests.jsonl"_s);
 }
 
-QList<VkEmuRequest> VkEmu::Requests() const
+QList<VkEmuRequest> ReadVkEmuLog(const QString& path)
 {
     QList<VkEmuRequest> out;
-    QFile file(LogPath());
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return out;
     for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.trimmed().isEmpty())
-            continue;
+        // A line still being written while the emulator runs is not a request yet.
         const QJsonObject o = QJsonDocument::fromJson(line).object();
+        if (o.isEmpty())
+            continue;
         VkEmuRequest r;
         r.method = o.value(u"method"_s).toString();
         r.host = o.value(u"host"_s).toString();
@@ -141,6 +142,11 @@ QList<VkEmuRequest> VkEmu::Requests() const
         out.append(r);
     }
     return out;
+}
+
+QList<VkEmuRequest> VkEmu::Requests() const
+{
+    return ReadVkEmuLog(LogPath());
 }
 
 QList<VkEmuRequest> VkEmu::Requests(const QString& host, const QString& pathOnly) const

@@ -26,6 +26,9 @@ struct VkEmuRequest
     QStringList HeaderNames() const;
 };
 
+// Reads an emulator record: one JSON line per request, in order; missing file gives none.
+QList<VkEmuRequest> ReadVkEmuLog(const QString& path);
+
 // Runs tools/vkemu as a child process on 127.0.0.1 (a port of its own) and sends every fixed host
 // name on port 80 there through the transport's host mapping, so requests keep their real
 // addresses and cookie domains. The config holds the accounts and the script keys that
